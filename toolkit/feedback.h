@@ -9,7 +9,7 @@
 namespace rpq {
 
 class Feedback {
-public:
+  public:
     virtual ~Feedback() = default;
 
     // Replaces the status line ("Processing Maps.rpq ...").
@@ -29,7 +29,7 @@ public:
 
 // A Feedback that shows nothing; for callers that only want the files.
 class NullFeedback final : public Feedback {
-public:
+  public:
     void CurrentMessage(std::string_view) override {}
     void Progress(int64_t, int64_t) override {}
     void Results(std::string_view) override {}

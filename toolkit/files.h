@@ -40,7 +40,7 @@ bool SameFile(const std::string& path, int fd);
 // A file written beside its final name and renamed over it when complete. Until Commit() the
 // final name is untouched; an AtomicFile destroyed without Commit() removes what it wrote.
 class AtomicFile {
-public:
+  public:
     // Creates the temporary file in the directory of `path` (EFCreateError with `path`).
     explicit AtomicFile(std::string path);
     ~AtomicFile();
@@ -57,7 +57,7 @@ public:
     // Removes the temporary file; nothing under the final name changes.
     void Discard() noexcept;
 
-private:
+  private:
     std::string path_;
     std::string temp_;
     std::unique_ptr<FileStream> file_;

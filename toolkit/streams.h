@@ -15,7 +15,7 @@
 namespace rpq {
 
 class Stream {
-public:
+  public:
     virtual ~Stream() = default;
     Stream() = default;
     Stream(const Stream&) = delete;
@@ -39,7 +39,7 @@ public:
 };
 
 class MemoryStream final : public Stream {
-public:
+  public:
     MemoryStream() = default;
     ~MemoryStream() override = default;
     MemoryStream(MemoryStream&& other) noexcept;
@@ -74,7 +74,7 @@ public:
     // Writes the whole content to `path`, creating or replacing it (EFCreateError, EWriteError).
     void SaveToFile(const std::string& path) const;
 
-private:
+  private:
     void Grow(size_t needed);
 
     std::unique_ptr<uint8_t[]> data_;
@@ -84,7 +84,7 @@ private:
 };
 
 class FileStream final : public Stream {
-public:
+  public:
     enum class Mode {
         OpenRead,       // existing file, reading; others may read too
         OpenReadWrite,  // existing file, reading and writing, held exclusively (advisory lock)
@@ -109,7 +109,7 @@ public:
     // Closes the file now; errors of the close are reported as EWriteError.
     void Close();
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     int64_t position_ = 0;

@@ -12,7 +12,7 @@
 namespace rpq {
 
 class StringList {
-public:
+  public:
     StringList() = default;
     StringList(std::initializer_list<std::string> lines) : lines_(lines) {}
 
@@ -40,7 +40,7 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
     bool operator==(const StringList&) const = default;
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 

@@ -65,15 +65,18 @@ std::string PackBuilder::Build() const {
     std::vector<std::string> blocks(n);
     for (size_t i = 0; i < n; ++i) {
         const PackEntrySpec& e = entries_[i];
-        if (!e.noData) blocks[i] = e.stored ? *e.stored : RleEncode(e.raw);
+        if (!e.noData)
+            blocks[i] = e.stored ? *e.stored : RleEncode(e.raw);
     }
     std::string out(static_cast<size_t>(RecordPosition(static_cast<uint32_t>(n))), '\0');
     std::vector<int64_t> offsets(n, 0);
     std::vector<size_t> order(n);
-    for (size_t i = 0; i < n; ++i) order[i] = scrambled_ ? n - 1 - i : i;
+    for (size_t i = 0; i < n; ++i)
+        order[i] = scrambled_ ? n - 1 - i : i;
     for (size_t i : order) {
         offsets[i] = static_cast<int64_t>(out.size());
-        if (entries_[i].noData) continue;
+        if (entries_[i].noData)
+            continue;
         out += blocks[i];
         out.append(gap_, '\xA5');
     }
@@ -84,17 +87,22 @@ std::string PackBuilder::Build() const {
         rec.Offset = e.offset.value_or(static_cast<int32_t>(offsets[i]));
         rec.Opaque = e.opaque;
         rec.PackedSize = e.packedSize.value_or(static_cast<int32_t>(blocks[i].size()));
-        rec.UnpackedSize = e.unpackedSize.value_or(e.noData ? 0 : static_cast<int32_t>(e.raw.size()));
-        if (e.nameWithoutNul) rec.Name.fill('x');
+        rec.UnpackedSize =
+            e.unpackedSize.value_or(e.noData ? 0 : static_cast<int32_t>(e.raw.size()));
+        if (e.nameWithoutNul)
+            rec.Name.fill('x');
         std::memcpy(rec.Name.data(), e.name.data(), std::min<size_t>(e.name.size(), kNameSize));
-        uint8_t* p = reinterpret_cast<uint8_t*>(out.data()) + RecordPosition(static_cast<uint32_t>(i));
+        uint8_t* p =
+            reinterpret_cast<uint8_t*>(out.data()) + RecordPosition(static_cast<uint32_t>(i));
         EncodeHead(rec, p);
         std::memcpy(p + kHeadSize, rec.Name.data(), kNameSize);
     }
     return out;
 }
 
-void PackBuilder::Write(const std::string& path) const { WriteFile(path, Build()); }
+void PackBuilder::Write(const std::string& path) const {
+    WriteFile(path, Build());
+}
 
 std::string MakeContent(ContentKind kind, size_t size, uint64_t seed) {
     std::mt19937_64 rng(seed);
@@ -105,7 +113,8 @@ std::string MakeContent(ContentKind kind, size_t size, uint64_t seed) {
             s.assign(size, static_cast<char>(seed & 0xFF));
             break;
         case ContentKind::Random:
-            while (s.size() < size) s.push_back(static_cast<char>(rng() & 0xFF));
+            while (s.size() < size)
+                s.push_back(static_cast<char>(rng() & 0xFF));
             break;
         case ContentKind::AssetLike:
         case ContentKind::ShortRecords: {
@@ -117,15 +126,18 @@ std::string MakeContent(ContentKind kind, size_t size, uint64_t seed) {
                 size_t lit = 1 + rng() % maxLen;
                 for (size_t i = 0; i < lit && s.size() < size; ++i) {
                     char c;
-                    do c = static_cast<char>(rng() & 0xFF);
+                    do
+                        c = static_cast<char>(rng() & 0xFF);
                     while (c == last);
                     s.push_back(c);
                     last = c;
                 }
                 size_t run = 3 + rng() % (maxLen > 3 ? maxLen - 2 : 1);
                 char v = static_cast<char>(rng() & 0xFF);
-                if (v == last) v = static_cast<char>(v + 1);
-                for (size_t i = 0; i < run && s.size() < size; ++i) s.push_back(v);
+                if (v == last)
+                    v = static_cast<char>(v + 1);
+                for (size_t i = 0; i < run && s.size() < size; ++i)
+                    s.push_back(v);
                 last = v;
             }
             break;
@@ -136,15 +148,18 @@ std::string MakeContent(ContentKind kind, size_t size, uint64_t seed) {
 
 std::string ReadFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
-    if (!f) throw std::runtime_error("cannot read " + path);
+    if (!f)
+        throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) throw std::runtime_error("cannot write " + path);
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!f) throw std::runtime_error("short write " + path);
+    if (!f)
+        throw std::runtime_error("short write " + path);
 }
 
 }  // namespace rpq::test

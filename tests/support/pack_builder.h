@@ -13,10 +13,10 @@
 namespace rpq::test {
 
 struct PackEntrySpec {
-    std::string name;           // written into the 200-byte Name field (cut to 200 bytes)
-    std::string raw;            // the entry's content; RLE-encoded unless `stored` is set
+    std::string name;                   // written into the 200-byte Name field (cut to 200 bytes)
+    std::string raw;                    // the entry's content; RLE-encoded unless `stored` is set
     std::optional<std::string> stored;  // stored bytes used as they are (damaged data)
-    bool noData = false;        // PackedSize 0: no block
+    bool noData = false;                // PackedSize 0: no block
     uint32_t opaque = 0;
     bool nameWithoutNul = false;  // fill all 200 bytes of Name (name padded with 'x')
     // Overrides of the head fields written for this record.
@@ -24,7 +24,7 @@ struct PackEntrySpec {
 };
 
 class PackBuilder {
-public:
+  public:
     // An entry whose content is `raw`, stored RLE-encoded.
     PackBuilder& Add(std::string name, std::string raw, uint32_t opaque = 0);
     // An entry whose stored bytes are `stored` exactly, claiming `unpackedSize`.
@@ -42,7 +42,7 @@ public:
     std::string Build() const;
     void Write(const std::string& path) const;
 
-private:
+  private:
     std::vector<PackEntrySpec> entries_;
     bool scrambled_ = false;
     size_t gap_ = 0;

@@ -9,7 +9,7 @@
 namespace rpq::test {
 
 class Recorder final : public Feedback {
-public:
+  public:
     void CurrentMessage(std::string_view text) override { messages.emplace_back(text); }
     void Progress(int64_t position, int64_t maximum) override {
         this->position = position;
@@ -20,7 +20,8 @@ public:
     void ClearResults() override { results.clear(); }
     void ProcessMessages() override {
         ++processCalls;
-        if (stopAfter >= 0 && processCalls >= stopAfter) stop = true;
+        if (stopAfter >= 0 && processCalls >= stopAfter)
+            stop = true;
     }
     bool StopRequested() const override { return stop; }
 

@@ -1,0 +1,177 @@
+#include "toolkit/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+#include "toolkit/errors.h"
+
+namespace rpq {
+
+std::string ExtractFileName(std::string_view path) {
+    const size_t slash = path.rfind(PathDelim);
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    const size_t slash = path.rfind(PathDelim);
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash));
+}
+
+std::string ExpandFileName(std::string_view path) {
+    std::string full;
+    if (path.empty() || path.front() != PathDelim) {
+        full = GetCurrentDir();
+        full += PathDelim;
+    }
+    full += path;
+    // Resolve ".", ".." and repeated separators component by component.
+    std::vector<std::string_view> parts;
+    std::string_view rest(full);
+    while (!rest.empty()) {
+        const size_t slash = rest.find(PathDelim);
+        std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (auto part : parts) {
+        out += PathDelim;
+        out += part;
+    }
+    return out.empty() ? std::string(1, PathDelim) : out;
+}
+
+std::string AnsiUpperCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(const std::string& path) {
+    if (path.empty())
+        return false;
+    if (DirectoryExists(path))
+        return true;
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == PathDelim)
+        trimmed.pop_back();
+    const std::string parent = ExtractFileDir(trimmed);
+    if (!parent.empty() && parent != trimmed && !ForceDirectories(parent))
+        return false;
+    CreateDir(trimmed);
+    return DirectoryExists(trimmed);
+}
+
+std::string GetCurrentDir() {
+    std::vector<char> buf(PATH_MAX);
+    while (::getcwd(buf.data(), buf.size()) == nullptr) {
+        if (errno != ERANGE)
+            return std::string();
+        buf.resize(buf.size() * 2);
+    }
+    return std::string(buf.data());
+}
+
+bool SetCurrentDir(const std::string& path) {
+    return ::chdir(path.c_str()) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool SameFile(const std::string& path, int fd) {
+    struct stat sp, sf;
+    return ::stat(path.c_str(), &sp) == 0 && ::fstat(fd, &sf) == 0 && sp.st_dev == sf.st_dev &&
+           sp.st_ino == sf.st_ino;
+}
+
+// ---- AtomicFile ---------------------------------------------------------------------------
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    std::string dir = ExtractFileDir(path_);
+    if (dir.empty() && !path_.empty() && path_.front() == PathDelim)
+        dir = "/";
+    temp_ =
+        (dir.empty() ? std::string() : dir + PathDelim) + "." + ExtractFileName(path_) + ".XXXXXX";
+    if (dir == "/")
+        temp_ = "/." + ExtractFileName(path_) + ".XXXXXX";
+    std::vector<char> name(temp_.begin(), temp_.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        throw EFCreateError(path_);
+    temp_.assign(name.data());
+    // mkostemp creates 0600; give the file the mode a plain create would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    file_ = std::make_unique<FileStream>(fd, temp_);
+}
+
+AtomicFile::~AtomicFile() {
+    Discard();
+}
+
+void AtomicFile::Commit(bool sync) {
+    if (!file_)
+        throw EWriteError();
+    if (sync)
+        file_->Sync();
+    file_->Close();
+    file_.reset();
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        throw EFCreateError(path_);
+    }
+    temp_.clear();
+}
+
+void AtomicFile::Discard() noexcept {
+    file_.reset();
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+void SaveFileAtomic(const std::string& path, const void* data, size_t size) {
+    AtomicFile file(path);
+    file.File().Write(data, size);
+    file.Commit();
+}
+
+}  // namespace rpq
