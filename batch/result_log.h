@@ -45,7 +45,8 @@ int FindKeyword(std::string_view line);
 std::string KeywordArgument(std::string_view line, int keyword);
 
 // The format code of a name: the FilterKinds entry at the position of the first equal
-// FormatNames entry (exact, case-sensitive), ikNone for any other name.
+// FormatNames entry (exact, case-sensitive), ikNone for any other name and for the empty name
+// (a format line without a name names no format).
 TInputKind FormatCode(std::string_view name);
 
 // The format name of a run whose list was filled through dialog filter `filterIndex` (1..3);
