@@ -2,12 +2,23 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "codecs/codec.h"
 #include "toolkit/feedback.h"
 #include "toolkit/string_list.h"
 
 namespace rpq {
+
+// The pack's file name up to its first '.': "Maps.rpq" gives "Maps", "a.b.rpq" gives "a"; a name
+// without '.' or starting with one gives "".
+std::string PackStem(std::string_view PackPath);
+// The part of an entry name from its last '.' on, dot included ("a.b.c" gives ".c"), or "" when
+// there is no '.' or a '/' follows it.
+std::string EntryExtension(std::string_view Name);
+// TargetDir + "/" + stem + "/" + upper-cased extension without its dot + "/" + Name, joined by
+// plain concatenation (no extension or no stem gives "//").
+std::string EntryPath(std::string_view TargetDir, std::string_view PackPath, std::string_view Name);
 
 // Unpacks every entry of the pack at `PackPath` under `TargetDir` (an existing directory),
 // decoding with `codec`. For each file written it reports "<name> decompressed sucessfully." or

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/streams.h"
@@ -42,11 +43,28 @@ void StoreLE32(uint8_t* p, uint32_t v);
 // Decodes / encodes the 16-byte head of a record (Offset, Opaque, PackedSize, UnpackedSize).
 void DecodeHead(const uint8_t* head, TPackEntry& entry);
 void EncodeHead(const TPackEntry& entry, uint8_t* head);
+// Decodes a whole 216-byte record.
+void DecodeRecord(const uint8_t* record, TPackEntry& entry);
 
 // Reads the entry count at the stream's position (EReadError when fewer than 4 bytes remain).
 uint32_t ReadEntryCount(Stream& pack);
 // Reads the whole directory of `count` records at the stream's position. Raises EReadError,
 // without allocating for it, when the stream does not hold 216 * count more bytes.
 std::vector<TPackEntry> ReadDirectory(Stream& pack, uint32_t count);
+// The same, as the raw 216 * count bytes (for a copy that must keep every byte).
+std::vector<uint8_t> ReadDirectoryBytes(Stream& pack, uint32_t count);
+
+// True when `name` can be written as one file inside its extension directory: not empty, not
+// "." or "..", without '/' and without control characters (bytes below 0x20 and 0x7F).
+bool IsSafeEntryName(std::string_view name);
+// Raises EPackError `Unsafe entry name "<name>" in pack <packPath>` unless IsSafeEntryName.
+void CheckEntryName(std::string_view name, const std::string& packPath);
+// `name` in double quotes, with '"', '\\' and control characters as escapes (\n, \x7F), so
+// that any name shows on one line. Bytes above 0x7F pass unchanged.
+std::string QuotedName(std::string_view name);
+
+// True when the entry's block (PackedSize bytes at Offset) lies inside a pack of `packSize`
+// bytes. Negative offsets and sizes are never inside.
+bool DataInside(const TPackEntry& entry, int64_t packSize);
 
 }  // namespace rpq
