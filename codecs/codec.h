@@ -16,7 +16,7 @@ enum TCAlg : uint8_t {
 };
 
 class TTCodec {
-public:
+  public:
     TTCodec() = default;
     TTCodec(const TTCodec&) = delete;
     TTCodec& operator=(const TTCodec&) = delete;
@@ -32,10 +32,12 @@ public:
     void Compress(MemoryStream& stream);
     void Decompress(MemoryStream& stream);
 
-    // The scratch stream that receives each coder's output.
+    // The scratch stream that receives each coder's output. After a failed call it holds the
+    // output the coder had produced; after a successful one it is empty (the output was handed
+    // to the stream by swapping buffers) and keeps memory for the next call.
     const MemoryStream& Work() const { return FWork; }
 
-private:
+  private:
     MemoryStream FWork;
 };
 
