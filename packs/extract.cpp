@@ -12,7 +12,9 @@ namespace rpq {
 
 std::string PackStem(std::string_view PackPath) {
     const std::string fileName = ExtractFileName(PackPath);
-    return fileName.substr(0, fileName.find('.'));
+    const size_t dot = fileName.find('.');
+    // No '.' at all gives an empty stem, like a '.' in first place.
+    return dot == std::string::npos ? std::string() : fileName.substr(0, dot);
 }
 
 std::string EntryExtension(std::string_view Name) {

@@ -11,7 +11,7 @@
 namespace rpq {
 
 // The pack's file name up to its first '.': "Maps.rpq" gives "Maps", "a.b.rpq" gives "a"; a name
-// without '.' or starting with one gives "".
+// without '.' or starting with one gives "" (the pack's entries then land in TargetDir itself).
 std::string PackStem(std::string_view PackPath);
 // The part of an entry name from its last '.' on, dot included ("a.b.c" gives ".c"), or "" when
 // there is no '.' or a '/' follows it.
