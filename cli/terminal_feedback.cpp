@@ -94,6 +94,11 @@ void TerminalFeedback::FinishStatus() {
 
 void TerminalFeedback::Redraw() {
     lastDrawMs_ = NowMs();
+    if (status_.empty()) {
+        // Nothing is being done: the line is cleared rather than left showing a bare bar.
+        FinishStatus();
+        return;
+    }
     std::string text = status_;
     if (text.size() > kMaxStatusWidth)
         text = "..." + text.substr(text.size() - kMaxStatusWidth + 3);
@@ -107,7 +112,7 @@ void TerminalFeedback::Redraw() {
     }
     std::fprintf(stderr, "\r\033[K%s%s", text.c_str(), bar.c_str());
     std::fflush(stderr);
-    drawn_ = !text.empty() || !bar.empty();
+    drawn_ = true;
 }
 
 }  // namespace rpq::cli
