@@ -133,5 +133,12 @@ TEST_F(CliRunTest, UsageErrorsExitWithTwo) {
     EXPECT_FALSE(Exists("x"));
 }
 
+TEST_F(CliRunTest, CommittedSampleIsWhatMakePackWrites) {
+    const std::string made = Path("sample.rpq");
+    const std::string command = "'" RPQ_MAKE_PACK "' sample '" + made + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFile(made), ReadFile(RPQ_SOURCE_DIR "/samples/sample.rpq"));
+}
+
 }  // namespace
 }  // namespace rpq::test

@@ -1,8 +1,8 @@
 // make_pack: writes the demo sample pack and benchmark packs with the test pack builder.
 //
 //   make_pack sample OUT.rpq
-//       the demo sample: a small TGA image, a text, a tiny WAV sound, an entry without extension
-//       and one entry without data (PackedSize 0)
+//       the demo sample: a small colour-mapped TGA image, a text, a tiny WAV sound, an entry
+//       without extension and one entry without data (PackedSize 0)
 //   make_pack bench OUT.rpq --entries N --total-bytes B [--seed S]
 //       N entries of sprite-like content, B bytes in all before compression
 //   make_pack single OUT.rpq --bytes B [--seed S]
@@ -35,32 +35,35 @@ void PutLE32(std::string& s, uint32_t v) {
     PutLE16(s, static_cast<uint16_t>(v >> 16));
 }
 
-// An uncompressed 24-bit TGA: a tree on a sky-blue background, drawn with long runs of one
-// colour, as game sprites are.
+// An uncompressed colour-mapped TGA (8-bit indices into a 24-bit palette): a tree on a sky-blue
+// background, drawn with long runs of one index, as game sprites are.
 std::string MakeTga(int width, int height) {
     std::string s;
-    s.push_back(0);  // no image id
-    s.push_back(0);  // no colour map
-    s.push_back(2);  // uncompressed true colour
-    s.append(5, '\0');
-    PutLE16(s, 0);  // x origin
-    PutLE16(s, 0);  // y origin
+    s.push_back(0);   // no image id
+    s.push_back(1);   // colour map present
+    s.push_back(1);   // uncompressed colour-mapped image
+    PutLE16(s, 0);    // first colour map entry
+    PutLE16(s, 3);    // colour map length
+    s.push_back(24);  // colour map entry size
+    PutLE16(s, 0);    // x origin
+    PutLE16(s, 0);    // y origin
     PutLE16(s, static_cast<uint16_t>(width));
     PutLE16(s, static_cast<uint16_t>(height));
-    s.push_back(24);    // bits per pixel
+    s.push_back(8);     // bits per pixel
     s.push_back(0x20);  // top-left origin
+    // Palette in B, G, R order: sky, crown, trunk.
+    for (uint8_t c : {235, 206, 135, 34, 139, 34, 19, 69, 139})
+        s.push_back(static_cast<char>(c));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int dx = x - width / 2;
-            uint8_t b = 235, g = 206, r = 135;  // sky
+            char index = 0;
             if (y > height * 3 / 4 && dx * dx < 4) {
-                b = 19, g = 69, r = 139;  // trunk
+                index = 2;
             } else if (y < height * 3 / 4 && dx * dx * 4 < (y + 1) * (y + 1)) {
-                b = 34, g = 139, r = 34;  // crown
+                index = 1;
             }
-            s.push_back(static_cast<char>(b));
-            s.push_back(static_cast<char>(g));
-            s.push_back(static_cast<char>(r));
+            s.push_back(index);
         }
     }
     return s;
