@@ -86,11 +86,8 @@ void ExtractPack(const std::string& PackPath, const std::string& TargetDir, TTCo
                             static_cast<size_t>(entry.PackedSize));
             buffer.Seek(0);
             feedback.CurrentMessage("Decompressing " + name + " from " + packFileName + " ...");
-            // The decoded size is known from the control bytes alone: refuse what the format
-            // cannot hold before any memory is spent on it.
-            const int64_t decodedSize = RLEDecodedSize(
-                buffer.Data(), static_cast<size_t>(buffer.Size()), kRLEChunk, kRLELow);
-            if (decodedSize > kMaxPackBytes) {
+            // Refuse what the format cannot hold before any memory is spent on it.
+            if (DecodesPastLimit(buffer.Data(), static_cast<size_t>(buffer.Size()))) {
                 throw EPackError("Entry " + QuotedName(name) + " in pack " + PackPath +
                                  " decodes to more than 2147483647 bytes");
             }

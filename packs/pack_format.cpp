@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codecs/rle.h"
 #include "toolkit/errors.h"
 
 namespace rpq {
@@ -117,6 +118,13 @@ std::string QuotedName(std::string_view name) {
     }
     out += '"';
     return out;
+}
+
+bool DecodesPastLimit(const uint8_t* data, size_t size) {
+    constexpr int64_t kMostPerByte = (255 - kRLELow) / 2;  // 130 bytes from a 2-byte run record
+    if (static_cast<int64_t>(size) <= kMaxPackBytes / kMostPerByte)
+        return false;
+    return RLEDecodedSize(data, size, kRLEChunk, kRLELow) > kMaxPackBytes;
 }
 
 bool DataInside(const TPackEntry& entry, int64_t packSize) {

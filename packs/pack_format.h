@@ -63,6 +63,11 @@ void CheckEntryName(std::string_view name, const std::string& packPath);
 // that any name shows on one line. Bytes above 0x7F pass unchanged.
 std::string QuotedName(std::string_view name);
 
+// True when the RLE stream of `size` bytes at `data` decodes to more than kMaxPackBytes. A run
+// record makes at most 130 bytes of 2, so streams up to kMaxPackBytes / 65 bytes cannot and are
+// not scanned; longer ones are measured from their control bytes (EReadError when damaged).
+bool DecodesPastLimit(const uint8_t* data, size_t size);
+
 // True when the entry's block (PackedSize bytes at Offset) lies inside a pack of `packSize`
 // bytes. Negative offsets and sizes are never inside.
 bool DataInside(const TPackEntry& entry, int64_t packSize);

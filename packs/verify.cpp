@@ -49,11 +49,8 @@ std::vector<EntryProblem> VerifyPack(Stream& pack, uint32_t* entryCount) {
         pack.ReadBuffer(buffer.Extend(static_cast<size_t>(entry.PackedSize)),
                         static_cast<size_t>(entry.PackedSize));
         buffer.Seek(0);
-        int64_t decodedSize = 0;
         try {
-            decodedSize = RLEDecodedSize(buffer.Data(), static_cast<size_t>(buffer.Size()),
-                                         kRLEChunk, kRLELow);
-            if (decodedSize > kMaxPackBytes) {
+            if (DecodesPastLimit(buffer.Data(), static_cast<size_t>(buffer.Size()))) {
                 report("decodes to more than 2147483647 bytes");
                 continue;
             }
