@@ -1,7 +1,12 @@
 // rpq extract and rpq insert as a user runs them: standard output, standard error, exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -131,6 +136,55 @@ TEST_F(CliRunTest, UsageErrorsExitWithTwo) {
         EXPECT_FALSE(o.err.empty());
     }
     EXPECT_FALSE(Exists("x"));
+}
+
+TEST_F(CliRunTest, InterruptStopsTheRunWithoutResultLog) {
+    // Many small entries: the run is still early in the pack when the interrupt arrives right
+    // after the first results line.
+    PackBuilder big;
+    for (int i = 0; i < 20000; ++i)
+        big.Add("e" + std::to_string(i) + ".dat", "x");
+    big.Write(Path("in/Big.rpq"));
+    const std::string target = root_ + "/out", pack = root_ + "/in/Big.rpq";
+    const std::string err = root_ + "/stderr.txt";
+
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> args = {RPQ_BINARY, "extract", "-C", target, pack};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, RPQ_BINARY, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+
+    FILE* out = fdopen(pipeFds[0], "r");
+    ASSERT_NE(out, nullptr);
+    std::string stdoutText;
+    char line[256];
+    ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+    stdoutText += line;
+    kill(pid, SIGINT);
+    while (std::fgets(line, sizeof line, out) != nullptr)
+        stdoutText += line;
+    std::fclose(out);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    EXPECT_TRUE(EndsWith(stdoutText, "decompressed sucessfully.\nOperation stopped.\n"));
+    EXPECT_TRUE(EndsWith(ReadFile(err), "Stopped by the user; no result.log was saved.\n"));
+    EXPECT_FALSE(Exists("out/result.log"));
+    EXPECT_FALSE(Exists("out/Big/DAT/e19999.dat"));
 }
 
 TEST_F(CliRunTest, CommittedSampleIsWhatMakePackWrites) {
