@@ -131,7 +131,6 @@ void TMainForm::CreateControls() {
     // Edge borders on all four sides: an etched frame around the buttons.
     ToolBar1->setStyleSheet(QStringLiteral(
         "QToolBar#ToolBar1 { border: 2px groove palette(mid); padding: 0px; spacing: 0px; }"));
-    ToolBar1->setFixedHeight(26);
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
@@ -157,6 +156,7 @@ void TMainForm::CreateControls() {
     BRemLog = makeToolButton(QStringLiteral("remove"), false, &TMainForm::BRemLogClick);
     BProcess = makeToolButton(QStringLiteral("run"), false, &TMainForm::BProcessClick);
     BExit = makeToolButton(QStringLiteral("exit"), true, &TMainForm::BExitClick);
+    ToolBar1->setFixedHeight(26);
     layout->addWidget(ToolBar1);
 
     LogList = new QListWidget(this);
