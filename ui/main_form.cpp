@@ -130,7 +130,7 @@ void TMainForm::CreateControls() {
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     // Edge borders on all four sides: an etched frame around the buttons.
     ToolBar1->setStyleSheet(QStringLiteral(
-        "QToolBar#ToolBar1 { border: 2px groove palette(mid); padding: 0px; spacing: 0px; }"));
+        "QToolBar#ToolBar1 { border: 2px groove palette(dark); padding: 0px; spacing: 0px; }"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));

@@ -9,6 +9,7 @@
 #include <exception>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPixmap>
 
@@ -58,6 +59,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: rpq-window-screenshot OUT.png TARGET_DIR PACK...\n");
         return 2;
     }
+    // The run makes its target directory current: resolve the picture's path first.
+    const QString picture = QFileInfo(args.at(1)).absoluteFilePath();
     auto answers = std::make_unique<ChosenAnswers>(args.mid(3), args.at(2));
     ChosenAnswers* seen = answers.get();
     rpq::TMainForm form(std::move(answers));
@@ -70,8 +73,8 @@ int main(int argc, char** argv) {
     if (form.LogList->count() > 0)
         form.LogList->item(0)->setSelected(true);
     QApplication::processEvents();
-    if (!form.grab().save(args.at(1))) {
-        std::fprintf(stderr, "cannot write %s\n", args.at(1).toLocal8Bit().constData());
+    if (!form.grab().save(picture)) {
+        std::fprintf(stderr, "cannot write %s\n", picture.toLocal8Bit().constData());
         return 1;
     }
     return 0;
