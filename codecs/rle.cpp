@@ -212,7 +212,8 @@ RecordScan ScanRecords(const uint8_t* data, size_t size, uint8_t chunk, uint8_t 
 }
 
 constexpr size_t kWord = 16;
-// Room the fast paths need past a record: a record of up to 255 bytes rounded up to whole words.
+// Room the fast path needs past a record's start: a record of up to 255 bytes, rounded up to
+// whole words.
 constexpr size_t kFastMargin = 256 + kWord;
 
 inline void Copy16(uint8_t* dst, const uint8_t* src) {
@@ -223,48 +224,156 @@ inline void Fill16(uint8_t* dst, uint8_t v) {
     std::memset(dst, v, kWord);
 }
 
-// Decodes whole records of [in, in + size) into out. `inLimit` is the end of the readable input
-// and `outLimit` the end of the writable output; records far enough from both are copied in
-// whole 16-byte words that may overshoot the record (the overshoot is overwritten by the next
-// record or lies past the output's size).
-uint8_t* DecodeRecords(const uint8_t* in, size_t size, const uint8_t* inLimit, uint8_t* out,
-                       const uint8_t* outLimit, uint8_t chunk, uint8_t low) {
-    const uint8_t* p = in;
-    const uint8_t* const end = in + size;
-    const uint8_t* const inFast =
-        inLimit - in > static_cast<ptrdiff_t>(kFastMargin) ? inLimit - kFastMargin : in;
-    const uint8_t* const outFast =
-        outLimit - out > static_cast<ptrdiff_t>(kFastMargin) ? outLimit - kFastMargin : out;
-    while (p < end) {
-        const uint8_t c = *p++;
-        if (c > chunk) {
-            const size_t n = static_cast<uint8_t>(c - low);
-            const uint8_t v = *p++;
-            if (out < outFast) {
-                Fill16(out, v);
-                for (size_t k = kWord; k < n; k += kWord)
-                    Fill16(out + k, v);
-            } else if (n != 0) {
-                std::memset(out, v, n);
+// Stores whole 16-byte words from `src` covering n bytes at `dst`, at least 64 (records of up to
+// 64 bytes, the common ones, take no branch on their length).
+inline void CopyWords(uint8_t* dst, const uint8_t* src, size_t n) {
+    Copy16(dst, src);
+    Copy16(dst + 16, src + 16);
+    Copy16(dst + 32, src + 32);
+    Copy16(dst + 48, src + 48);
+    for (size_t k = 64; k < n; k += kWord)
+        Copy16(dst + k, src + k);
+}
+
+inline void FillWords(uint8_t* dst, uint8_t v, size_t n) {
+    Fill16(dst, v);
+    Fill16(dst + 16, v);
+    Fill16(dst + 32, v);
+    Fill16(dst + 48, v);
+    for (size_t k = 64; k < n; k += kWord)
+        Fill16(dst + k, v);
+}
+
+// Decodes in one pass. The output is filled in the room the output stream already has (a buffer
+// reused between entries); when a record does not fit, the rest of the input is scanned for the
+// exact size it decodes to and the output grows once to that size. Records with at least
+// kFastMargin bytes of input after them and as much room after them in the output are copied in
+// whole words that may overshoot the record: the overshoot lies inside the allocation and is
+// overwritten by the next record or lies past the output's size.
+class Decoder {
+  public:
+    Decoder(MemoryStream& output, const uint8_t* in, size_t size, uint8_t chunk, uint8_t low)
+        : Decoder(output, FreeRoom(output), in, size, chunk, low) {}
+
+  private:
+    Decoder(MemoryStream& output, size_t room, const uint8_t* in, size_t size, uint8_t chunk,
+            uint8_t low)
+        : block_(output, room, kFastMargin),
+          begin_(in),
+          p_(in),
+          end_(in + size),
+          inFast_(size > kFastMargin ? end_ - kFastMargin : in),
+          chunk_(chunk),
+          low_(low) {
+        out_ = block_.Begin();
+        SetLimits(room);
+    }
+
+  public:
+    // Returns the offset of the record that cannot be decoded, or -1 when all were decoded.
+    ptrdiff_t Run() {
+        const uint8_t chunk = chunk_, low = low_;
+        for (;;) {
+            const uint8_t* p = p_;
+            uint8_t* out = out_;
+            while (p < inFast_ && out < outFast_) {
+                const uint8_t c = *p++;
+                if (c > chunk) {
+                    const size_t n = static_cast<uint8_t>(c - low);
+                    FillWords(out, *p++, n);
+                    out += n;
+                } else {
+                    CopyWords(out, p, c);
+                    out += c;
+                    p += c;
+                }
             }
-            out += n;
-        } else {
-            if (p == end)
-                break;  // a literal control byte at the very end: nothing follows
-            const size_t n = c;
-            if (out < outFast && p < inFast) {
-                Copy16(out, p);
-                for (size_t k = kWord; k < n; k += kWord)
-                    Copy16(out + k, p + k);
-            } else if (n != 0) {
-                std::memcpy(out, p, n);
+            p_ = p;
+            out_ = out;
+            if (p == end_)
+                return -1;
+
+            // Near the end of the input or of the room: one record with every check.
+            const uint8_t c = *p;
+            const size_t left = static_cast<size_t>(end_ - p) - 1;
+            size_t n;
+            if (c > chunk) {
+                if (left == 0)
+                    return p - begin_;  // the value byte is missing
+                n = static_cast<uint8_t>(c - low);
+            } else {
+                // A literal control byte that is the last byte (normally the terminator)
+                // produces nothing; a 0x00 elsewhere is a literal record of no bytes.
+                if (left == 0)
+                    return -1;
+                if (c > left)
+                    return p - begin_;
+                n = c;
             }
-            out += n;
-            p += n;
+            if (n > static_cast<size_t>(outEnd_ - out)) {
+                Grow(p);
+                continue;
+            }
+            if (c > chunk) {
+                if (n != 0)
+                    std::memset(out, p[1], n);
+                p += 2;
+            } else {
+                if (n != 0)
+                    std::memcpy(out, p + 1, n);
+                p += 1 + n;
+            }
+            p_ = p;
+            out_ = out + n;
         }
     }
-    return out;
-}
+
+    size_t Written() const { return static_cast<size_t>(out_ - block_.Begin()); }
+    void Commit() { block_.Commit(Written()); }
+
+  private:
+    // What can be written without growing: the capacity past the position, less the margin for
+    // whole-word stores, when the output is appended at its end; nothing otherwise.
+    static size_t FreeRoom(const MemoryStream& output) {
+        const size_t position = static_cast<size_t>(output.Position());
+        if (position != static_cast<size_t>(output.Size()))
+            return 0;
+        const size_t capacity = output.Capacity();
+        return capacity > position + kFastMargin ? capacity - position - kFastMargin : 0;
+    }
+
+    void SetLimits(size_t limit) {
+        uint8_t* const begin = block_.Begin();
+        outEnd_ = begin + limit;
+        // Fast records start where a whole record fits before outEnd_ and its word stores end
+        // before the allocation's (or the block's) end.
+        const size_t room = static_cast<size_t>(block_.SlackEnd() - begin);
+        size_t fast = 0;
+        if (limit > 255 && room > kFastMargin)
+            fast = std::min(limit - 255, room - kFastMargin);
+        outFast_ = begin + fast;
+    }
+
+    // Makes the output exactly large enough for what the records from `p` on produce.
+    void Grow(const uint8_t* p) {
+        const RecordScan scan = ScanRecords(p, static_cast<size_t>(end_ - p), chunk_, low_);
+        const size_t written = Written();
+        const size_t limit = written + static_cast<size_t>(scan.produced);
+        uint8_t* const begin = block_.Grow(limit, kFastMargin);
+        out_ = begin + written;
+        SetLimits(limit);
+    }
+
+    codecs::OutputBlock block_;
+    const uint8_t* const begin_;
+    const uint8_t* p_;
+    const uint8_t* const end_;
+    const uint8_t* const inFast_;
+    uint8_t* out_ = nullptr;
+    uint8_t* outEnd_ = nullptr;
+    uint8_t* outFast_ = nullptr;
+    const uint8_t chunk_, low_;
+};
 
 }  // namespace
 
@@ -283,14 +392,12 @@ void RLEEncode(MemoryStream& input, MemoryStream& output, uint8_t chunk, uint8_t
 
 void RLEDecode(MemoryStream& input, MemoryStream& output, uint8_t chunk, uint8_t low) {
     const codecs::InputRange in = codecs::RemainingBytes(input);
-    const RecordScan scan = ScanRecords(in.data, in.size, chunk, low);
-    codecs::OutputBlock block(output, static_cast<size_t>(scan.produced), kFastMargin);
-    uint8_t* const end = DecodeRecords(in.data, scan.end, in.data + in.size, block.Begin(),
-                                       block.SlackEnd(), chunk, low);
-    block.Commit(static_cast<size_t>(end - block.Begin()));
-    if (scan.failed) {
+    Decoder decoder(output, in.data, in.size, chunk, low);
+    const ptrdiff_t bad = decoder.Run();
+    decoder.Commit();
+    if (bad >= 0) {
         // The records before the bad one are written; the input stays just past its control byte.
-        input.Seek(input.Position() + static_cast<int64_t>(scan.end) + 1);
+        input.Seek(input.Position() + bad + 1);
         throw EReadError();
     }
     codecs::ConsumeAll(input);

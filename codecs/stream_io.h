@@ -66,10 +66,13 @@ class OutputBlock {
 
     // Makes the block `limit` bytes long, keeping the bytes already written; returns the block's
     // new start (the memory may move).
-    uint8_t* Grow(size_t limit) {
+    uint8_t* Grow(size_t limit, size_t slack = 0) {
         const size_t end = position_ + limit;
-        if (end > static_cast<size_t>(stream_.Size()))
+        if (end > static_cast<size_t>(stream_.Size())) {
+            if (slack != 0)
+                stream_.Reserve(end + slack);
             stream_.SetSize(end);
+        }
         begin_ = stream_.Data() + position_;
         const size_t size = static_cast<size_t>(stream_.Size());
         slackEnd_ = stream_.Data() + (end >= size ? std::max(stream_.Capacity(), size) : end);

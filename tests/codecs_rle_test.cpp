@@ -249,6 +249,36 @@ TEST(RleDecode, WritesAtTheOutputPosition) {
     EXPECT_EQ(ToHex(Content(output)), "10 00 00 41 41 41");
 }
 
+// Extraction decodes entry after entry into one reused buffer: whatever room the buffer has
+// left, the bytes come out the same, and a buffer without room is sized to the decoded bytes
+// (plus a small margin), not grown in steps.
+TEST(RleDecode, ReusedOutputBuffer) {
+    std::mt19937 rng(12);
+    MemoryStream output;
+    for (int i = 0; i < 200; ++i) {
+        const size_t size = (i % 7 == 0) ? rng() % 300000 : rng() % 3000;
+        const Bytes raw = FromString(
+            MakeContent(i % 2 ? ContentKind::AssetLike : ContentKind::ShortRecords, size, i));
+        const Bytes coded = Encode(raw);
+        MemoryStream input;
+        Load(input, coded);
+        output.Reset();
+        if (i % 3 == 0)
+            output.Write("ab", 2);  // appended after existing bytes
+        const size_t before = static_cast<size_t>(output.Size());
+        RLEDecode(input, output, kRLEChunk, kRLELow);
+        const Bytes all = Content(output);
+        ASSERT_EQ(Bytes(all.begin() + before, all.end()), raw) << i;
+        ASSERT_EQ(output.Position(), output.Size());
+    }
+    MemoryStream fresh, input;
+    const Bytes raw = FromString(MakeContent(ContentKind::AssetLike, 1 << 20, 5));
+    Load(input, Encode(raw));
+    RLEDecode(input, fresh, kRLEChunk, kRLELow);
+    EXPECT_EQ(Content(fresh), raw);
+    EXPECT_LE(fresh.Capacity(), raw.size() + 1024);
+}
+
 // Inputs that exercise every path of the encoder: runs at and around the run limit, pairs at
 // literal record boundaries, stretches without equal neighbours, and random data over a few
 // symbols (many pairs and short runs) or all 256.
