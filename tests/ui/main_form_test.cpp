@@ -5,13 +5,16 @@
 #include <string>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -587,6 +590,37 @@ class MainFormTest : public QObject {
         QVERIFY(dialogs_->errors[0].startsWith("Cannot create file"));
         QCOMPARE(dialogs_->information.size(), boxes);
         QVERIFY(form_->SaveLog->isEnabled());
+    }
+
+    // The desktop's directory dialog: a typed path that does not exist yet is offered to the
+    // check, the dialog stays open while the check refuses, and closes with the accepted path.
+    void directoryDialogTakesTypedPath() {
+        rpq::QtDialogs desktop(nullptr);
+        const QString typed = Path("typed/new dir");
+        QStringList offered;
+        bool openAfterRefusal = false;
+        const auto confirm = [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            auto* edit = dialog->findChild<QLineEdit*>();
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            QVERIFY(edit && buttons);
+            edit->setText(typed);
+            buttons->button(QDialogButtonBox::Ok)->click();
+        };
+        QTimer::singleShot(0, [&] {
+            confirm();
+            openAfterRefusal = QApplication::activeModalWidget() != nullptr;
+            QTimer::singleShot(0, confirm);
+        });
+        const std::optional<QString> chosen =
+            desktop.SelectDirectory(tmp_.path(), [&](const QString& path) {
+                offered << path;
+                return offered.size() == 2;
+            });
+        QVERIFY(openAfterRefusal);
+        QCOMPARE(offered, (QStringList{typed, typed}));
+        QCOMPARE(chosen, std::optional<QString>(typed));
     }
 
     void emptyPackProgress() {
