@@ -1,7 +1,9 @@
 // Extraction of packs: the tree it writes, the lines it reports, and what it refuses.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -537,6 +539,47 @@ TEST(PackFormat, HeadRoundTripsLittleEndian) {
     EXPECT_EQ(back.Opaque, e.Opaque);
     EXPECT_EQ(back.PackedSize, e.PackedSize);
     EXPECT_EQ(back.UnpackedSize, e.UnpackedSize);
+}
+
+// A write that fails part way (here the file-size limit; a full disk behaves alike) leaves no
+// truncated file under the entry's name and no temporary file beside it.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, previous_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+TEST(ExtractPack, FailedWriteLeavesNoPartialFile) {
+    PackBuilder pack;
+    const std::string big = test::MakeContent(test::ContentKind::Random, 300000, 4);
+    pack.Add("small.txt", "fine").Add("big.bin", big);
+    Fixture f(pack);
+    fs::create_directories(f.target + "/Maps/BIN");
+    WriteFile(f.target + "/Maps/BIN/big.bin", "the previous extraction");
+    std::string text;
+    {
+        FileSizeLimit limit(100000);
+        text = ErrorText<Error>([&] { f.Extract(); });
+    }
+    EXPECT_EQ(text, "Stream write error");
+    EXPECT_EQ(ReadFile(f.target + "/Maps/BIN/big.bin"), "the previous extraction");
+    EXPECT_EQ(Tree(f.target), (std::set<std::string>{"Maps/", "Maps/TXT/", "Maps/TXT/small.txt",
+                                                     "Maps/BIN/", "Maps/BIN/big.bin"}));
+    EXPECT_THAT(f.feedback.results, ElementsAre("small.txt decompressed sucessfully."));
+    EXPECT_EQ(f.log.Count(), 1);
 }
 
 }  // namespace

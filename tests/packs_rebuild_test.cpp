@@ -1,7 +1,9 @@
 // Rebuilding packs from a source pack and the target lines of a result log.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -489,6 +491,29 @@ TEST(RebuildPack, ExtractEditRebuildRoundTrip) {
     const std::string rebuilt = ReadFile(tmp / "new/Maps.rpq");
     const std::string original = ReadFile(tmp / "Maps.rpq");
     EXPECT_EQ(Block(rebuilt, Record(rebuilt, 3)), Block(original, Record(original, 3)));
+}
+
+TEST(RebuildPack, FailedWriteLeavesThePreviousPack) {
+    const std::string big = test::MakeContent(test::ContentKind::Random, 300000, 6);
+    Fixture f(PackBuilder().Add("a.txt", "small").Add("b.bin", big).Build());
+    WriteFile(f.newPath, "previous pack");
+    f.lines.Add(Target(f.tmp / "gone"));
+    f.lines.Add(Target(f.tmp / "gone"));
+    std::string text;
+    {
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        auto previous = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = 100000;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        text = ErrorText<Error>([&] { f.Rebuild(0); });
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+    }
+    EXPECT_EQ(text, "Stream write error");
+    EXPECT_EQ(ReadFile(f.newPath), "previous pack");
+    EXPECT_EQ(Tree(f.tmp / "new"), (std::set<std::string>{"Maps.rpq"}));
 }
 
 }  // namespace
