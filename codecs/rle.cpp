@@ -1,6 +1,7 @@
 #include "codecs/rle.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "codecs/stream_io.h"
@@ -20,82 +21,141 @@ constexpr unsigned RunLimit(uint8_t low) {
 // The block encoder below relies on literal records being cut at `chunk` bytes and on runs of
 // three or more bytes being closed by the run limit; that holds for chunk >= 1 and a run limit
 // of at least 3.
+// Room past the encoder's output for one 16-byte store that overshoots a short literal record.
+constexpr size_t kEncodeSlack = 16;
+
 bool BlockEncoderApplies(uint8_t chunk, uint8_t low) {
     return chunk >= 1 && RunLimit(low) >= 3;
 }
 
 // Writes the literal bytes [begin, end) as records of `chunk` bytes and one shorter record for
 // what is left.
-inline uint8_t* WriteLiterals(uint8_t* out, const uint8_t* begin, const uint8_t* end,
-                              uint8_t chunk) {
-    size_t left = static_cast<size_t>(end - begin);
-    while (left >= chunk) {
-        *out++ = chunk;
-        std::memcpy(out, begin, chunk);
-        out += chunk;
-        begin += chunk;
-        left -= chunk;
-    }
-    if (left != 0) {
-        *out++ = static_cast<uint8_t>(left);
-        std::memcpy(out, begin, left);
-        out += left;
-    }
-    return out;
-}
-
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-// True when one of the eight bytes of `v` is zero.
-inline bool HasZeroByte(uint64_t v) {
-    return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
+// Marks every zero byte of `v` by its high bit, and nothing else.
+inline uint64_t ZeroBytes(uint64_t v) {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((v & kLow7) + kLow7) | v | kLow7);
 }
 
-// The stream as a sequence of tokens: every maximal run of three or more equal bytes (cut at the
-// run limit, after which the rest of the run is coded afresh) becomes a run record, and the bytes
-// between runs, pairs included, form one literal stretch that is cut into records of `chunk`
-// bytes. Writing a stretch as a whole before the run record that ends it gives the same bytes
-// as a literal buffer that is written whenever it fills and closed when a run begins.
-size_t EncodeBlocks(const uint8_t* in, size_t size, uint8_t* out, uint8_t chunk, uint8_t low) {
-    uint8_t* const outBegin = out;
-    const size_t runLimit = RunLimit(low);
-    const uint8_t* p = in;
-    const uint8_t* const end = in + size;
-    const uint8_t* literals = in;
-    while (end - p >= 3) {
-        // A run can only start at a byte equal to its neighbour: skip eight bytes at a time
-        // while no two neighbours are equal.
-        while (end - p >= 9 && !HasZeroByte(Load64(p) ^ Load64(p + 1)))
-            p += 8;
-        if (end - p < 3)
-            break;
-        const uint8_t x = p[0];
-        if (p[1] != x) {
-            ++p;
-            continue;
-        }
-        if (p[2] != x) {
-            p += 2;  // a pair stays with the literals
-            continue;
-        }
-        out = WriteLiterals(out, literals, p, chunk);
-        const size_t limit = std::min(runLimit, static_cast<size_t>(end - p));
-        size_t run = 3;
-        while (run < limit && p[run] == x)
-            ++run;
-        *out++ = static_cast<uint8_t>(run + low);
-        *out++ = x;
-        p += run;
-        literals = p;
-    }
-    out = WriteLiterals(out, literals, end, chunk);
-    *out++ = 0;
-    return static_cast<size_t>(out - outBegin);
+// The index, in memory order, of the first byte of an 8-byte load that has a bit set in `mask`.
+inline size_t FirstMarkedByte(uint64_t mask) {
+    if constexpr (std::endian::native == std::endian::little)
+        return static_cast<size_t>(std::countr_zero(mask)) / 8;
+    else
+        return static_cast<size_t>(std::countl_zero(mask)) / 8;
 }
+
+class BlockEncoder {
+  public:
+    BlockEncoder(const uint8_t* in, size_t size, uint8_t* out, const uint8_t* outSlackEnd,
+                 uint8_t chunk, uint8_t low)
+        : in_(in),
+          end_(in + size),
+          out_(out),
+          outSlackEnd_(outSlackEnd),
+          chunk_(chunk),
+          low_(low) {}
+
+    // The stream as a sequence of tokens: every maximal run of three or more equal bytes (cut at
+    // the run limit, after which the rest of the run is coded afresh) becomes a run record, and
+    // the bytes between runs, pairs included, form one literal stretch cut into records of
+    // `chunk` bytes. Writing a stretch as a whole before the run record that ends it gives the
+    // same bytes as a literal buffer that is written whenever it fills and closed when a run
+    // begins.
+    size_t Encode() {
+        uint8_t* const outBegin = out_;
+        const size_t runLimit = RunLimit(low_);
+        const uint8_t* p = in_;
+        const uint8_t* const end = end_;
+        const uint8_t* literals = in_;
+        while (end - p >= 3) {
+            // A run can only start at a byte equal to its neighbour: find the first such byte
+            // eight at a time.
+            if (end - p >= 9) {
+                const uint64_t mask = ZeroBytes(Load64(p) ^ Load64(p + 1));
+                if (mask == 0) {
+                    p += 8;
+                    continue;
+                }
+                p += FirstMarkedByte(mask);
+                if (end - p < 3)
+                    break;
+            }
+            const uint8_t x = p[0];
+            if (p[1] != x) {
+                ++p;
+                continue;
+            }
+            if (p[2] != x) {
+                p += 2;  // a pair stays with the literals
+                continue;
+            }
+            WriteLiterals(literals, p);
+            const size_t limit = std::min(runLimit, static_cast<size_t>(end - p));
+            size_t run = 3;
+            const uint64_t spread = x * 0x0101010101010101ull;
+            for (;;) {
+                if (run + 8 <= limit) {
+                    const uint64_t diff = Load64(p + run) ^ spread;
+                    if (diff == 0) {
+                        run += 8;
+                        continue;
+                    }
+                    run += FirstMarkedByte(diff);
+                    break;
+                }
+                while (run < limit && p[run] == x)
+                    ++run;
+                break;
+            }
+            *out_++ = static_cast<uint8_t>(run + low_);
+            *out_++ = x;
+            p += run;
+            literals = p;
+        }
+        WriteLiterals(literals, end);
+        *out_++ = 0;
+        return static_cast<size_t>(out_ - outBegin);
+    }
+
+  private:
+    // Writes the literal bytes [begin, end) as records of `chunk` bytes and one shorter record
+    // for what is left; a short record is copied as one 16-byte word where both sides allow it.
+    void WriteLiterals(const uint8_t* begin, const uint8_t* end) {
+        size_t left = static_cast<size_t>(end - begin);
+        if (left == 0)
+            return;
+        if (left <= 16 && left <= chunk_ && end_ - begin >= 16 && outSlackEnd_ - out_ >= 17) {
+            *out_++ = static_cast<uint8_t>(left);
+            std::memcpy(out_, begin, 16);
+            out_ += left;
+            return;
+        }
+        while (left >= chunk_) {
+            *out_++ = chunk_;
+            std::memcpy(out_, begin, chunk_);
+            out_ += chunk_;
+            begin += chunk_;
+            left -= chunk_;
+        }
+        if (left != 0) {
+            *out_++ = static_cast<uint8_t>(left);
+            std::memcpy(out_, begin, left);
+            out_ += left;
+        }
+    }
+
+    const uint8_t* const in_;
+    const uint8_t* const end_;
+    uint8_t* out_;
+    const uint8_t* const outSlackEnd_;
+    const uint8_t chunk_, low_;
+};
 
 // The encoder held-byte by held-byte, for parameters the block encoder does not cover (chunk 0
 // or a run limit below 3). They never give a sound format; this keeps them within bounds: a
@@ -383,9 +443,11 @@ void RLEEncode(MemoryStream& input, MemoryStream& output, uint8_t chunk, uint8_t
     // Each literal record adds one byte per `chunk` bytes, plus at most one shorter record per
     // run record (which saves at least one byte) and one at the end; then the terminator.
     const size_t limit = blocks ? in.size + in.size / chunk + 2 : 2 * in.size + 2;
-    codecs::OutputBlock block(output, limit);
-    const size_t written = blocks ? EncodeBlocks(in.data, in.size, block.Begin(), chunk, low)
-                                  : EncodeByteWise(in.data, in.size, block.Begin(), chunk, low);
+    codecs::OutputBlock block(output, limit, kEncodeSlack);
+    const size_t written =
+        blocks
+            ? BlockEncoder(in.data, in.size, block.Begin(), block.SlackEnd(), chunk, low).Encode()
+            : EncodeByteWise(in.data, in.size, block.Begin(), chunk, low);
     block.Commit(written);
     codecs::ConsumeAll(input);
 }
