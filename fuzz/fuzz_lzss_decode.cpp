@@ -10,7 +10,10 @@ namespace {
 
 std::string ReferenceDecode(const uint8_t* data, size_t size) {
     uint8_t ring[4096];
-    std::memset(ring, ' ', sizeof ring);
+    // A fresh ring: spaces before the start position, zeros from it on (the classic coder's
+    // static buffer on its first run).
+    std::memset(ring, 0, sizeof ring);
+    std::memset(ring, ' ', 4078);
     unsigned r = 4078;
     unsigned flags = 0;
     size_t i = 0;
