@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
-        const fs::path p(argv[i]);
+        // Absolute: a target may change the current directory.
+        const fs::path p = fs::absolute(argv[i]);
         if (fs::is_directory(p)) {
             for (const auto& e : fs::recursive_directory_iterator(p)) {
                 if (e.is_regular_file() && e.path().filename().string().front() != '.')

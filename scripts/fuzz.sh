@@ -19,7 +19,8 @@ all=(rle_decode lzss_decode rle_roundtrip lzss_roundtrip verify extract log_line
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 jobs=${FUZZ_JOBS:-$(nproc)}
-build=${FUZZ_BUILD_DIR:-build/fuzz}
+# Absolute: the replay target works in its own fixture directory.
+build=$(realpath -m "${FUZZ_BUILD_DIR:-build/fuzz}")
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRPQ_FUZZ=ON -DRPQ_BUILD_TESTS=OFF -DRPQ_BUILD_UI=OFF -DRPQ_BUILD_BENCH=OFF >/dev/null
@@ -56,9 +57,9 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
-  units=$(find "$build/corpus/$t" "fuzz/corpus/$t" -type f | wc -l)
-  "$build/fuzz/fuzz_$t" "${flags[@]}" -runs=0 "$build/corpus/$t" "fuzz/corpus/$t" \
-    "fuzz/crashes/$t" >"$build/logs/$t.replay.log" 2>&1 || status=1
+  units=$(find "$build/corpus/$t" "$root/fuzz/corpus/$t" -type f | wc -l)
+  "$build/fuzz/fuzz_$t" "${flags[@]}" -runs=0 "$build/corpus/$t" "$root/fuzz/corpus/$t" \
+    "$root/fuzz/crashes/$t" >"$build/logs/$t.replay.log" 2>&1 || status=1
   replay=$(sed -n 's/^stat::peak_rss_mb: *//p' "$build/logs/$t.replay.log" | tail -1)
   # A finding is a reproducer written during this run, or a sanitizer or invariant report.
   findings=$(find "fuzz/crashes/$t" -type f -newer "$marker" | wc -l)
