@@ -80,10 +80,13 @@ void ExtractPack(const std::string& PackPath, const std::string& TargetDir, TTCo
             if (!DataInside(entry, packSize))
                 throw EReadError();
 
+            // The block lies inside the pack (checked above), so a plain Read spares the size
+            // query that ReadBuffer makes for each call.
+            const size_t packed = static_cast<size_t>(entry.PackedSize);
             buffer.Reset();
             pack.Seek(entry.Offset);
-            pack.ReadBuffer(buffer.Extend(static_cast<size_t>(entry.PackedSize)),
-                            static_cast<size_t>(entry.PackedSize));
+            if (pack.Read(buffer.Extend(packed), packed) != packed)
+                throw EReadError();
             buffer.Seek(0);
             feedback.CurrentMessage("Decompressing " + name + " from " + packFileName + " ...");
             // Refuse what the format cannot hold before any memory is spent on it.

@@ -21,6 +21,8 @@ std::string ReplacementPath(std::string_view line) {
 
 namespace {
 
+constexpr int64_t kWriteBackStep = 8 << 20;
+
 [[noreturn]] void ThrowTooBig(const std::string& NewPackPath, const std::string& name) {
     throw EPackError("Pack " + NewPackPath + " would grow past 2147483647 bytes at entry " +
                      QuotedName(name));
@@ -35,7 +37,10 @@ void LoadReplacement(const std::string& path, MemoryStream& buffer, const std::s
     if (size > kMaxPackBytes)
         ThrowTooBig(NewPackPath, name);
     buffer.Reset();
-    file.ReadBuffer(buffer.Extend(static_cast<size_t>(size)), static_cast<size_t>(size));
+    // Read, not ReadBuffer: the size is known, and each ReadBuffer would ask for it again.
+    if (file.Read(buffer.Extend(static_cast<size_t>(size)), static_cast<size_t>(size)) !=
+        static_cast<size_t>(size))
+        throw EReadError();
     buffer.Seek(0);
 }
 
@@ -59,11 +64,8 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
     if (end > kMaxPackBytes) {
         throw EPackError("Pack " + NewPackPath + " would grow past 2147483647 bytes");
     }
-    uint8_t countBytes[kCountSize];
-    StoreLE32(countBytes, count);
-    out.Write(countBytes, sizeof countBytes);
-    if (!directory.empty())
-        out.Write(directory.data(), directory.size());
+    // The directory is updated in memory as the blocks are written and written once at the end;
+    // until the pack is committed nobody sees it, and on any error it is discarded whole.
 
     codec.Algorithm = algRLE;
     codec.RLEChunk = kRLEChunk;
@@ -71,6 +73,7 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
     feedback.Progress(0, count);
 
     int line = FirstLine;
+    int64_t writtenBack = end;  // blocks before this position were handed to the device
     for (uint32_t i = 0; i < count; ++i) {
         const int64_t position = RecordPosition(i);
         TPackEntry entry;
@@ -95,8 +98,10 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
                     ThrowTooBig(NewPackPath, name);
                 buffer.Reset();
                 SourcePack.Seek(entry.Offset);
-                SourcePack.ReadBuffer(buffer.Extend(static_cast<size_t>(entry.PackedSize)),
-                                      static_cast<size_t>(entry.PackedSize));
+                // The block lies inside the source (checked above).
+                const size_t packed = static_cast<size_t>(entry.PackedSize);
+                if (SourcePack.Read(buffer.Extend(packed), packed) != packed)
+                    throw EReadError();
                 feedback.Results(name + " inserted from source.");
             }
         }
@@ -107,17 +112,26 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
             out.Write(buffer.Data(), static_cast<size_t>(buffer.Size()));
             end += buffer.Size();
             ++line;
+            // The pack is synced before it takes its name; sending the blocks to the device
+            // while later entries are coded leaves little for that final wait.
+            if (end - writtenBack >= kWriteBackStep) {
+                out.StartWriteBack(writtenBack, end - writtenBack);
+                writtenBack = end;
+            }
         }
-        uint8_t head[kHeadSize];
-        EncodeHead(entry, head);
-        out.Seek(position);
-        out.Write(head, sizeof head);
+        EncodeHead(entry, directory.data() + (position - kCountSize));
 
         feedback.Progress(static_cast<int64_t>(i) + 1, count);
         feedback.ProcessMessages();
         if (i + 1 < count && feedback.StopRequested())
             throw EStopped();
     }
+    uint8_t countBytes[kCountSize];
+    StoreLE32(countBytes, count);
+    out.Seek(0);
+    out.Write(countBytes, sizeof countBytes);
+    if (!directory.empty())
+        out.Write(directory.data(), directory.size());
     newPack.Commit(true);
     return line;
 }

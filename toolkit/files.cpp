@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -120,24 +121,49 @@ bool SameFile(const std::string& path, int fd) {
 
 // ---- AtomicFile ---------------------------------------------------------------------------
 
+namespace {
+
+// Creates a new file "<stem><6 characters>" with open(O_EXCL), so the file gets the mode a plain
+// create gives (0666 less the umask) without changing the umask or the mode afterwards. The names
+// come from a per-process counter mixed with the process id; a name taken by someone else is
+// skipped. Returns the descriptor (or -1 with errno) and leaves the name in `name`.
+int CreateUniqueFile(const std::string& stem, std::string& name) {
+    static constexpr char kDigits[] =
+        "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    static std::atomic<uint64_t> counter{0};
+    const uint64_t pid = static_cast<uint64_t>(::getpid());
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        // A multiplicative mix spreads consecutive counters over all six characters.
+        uint64_t v =
+            (counter.fetch_add(1, std::memory_order_relaxed) + (pid << 24)) * 0x9E3779B97F4A7C15ull;
+        name = stem;
+        for (int i = 0; i < 6; ++i) {
+            name += kDigits[(v >> 58) % 62];
+            v <<= 6;
+        }
+        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+}  // namespace
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     std::string dir = ExtractFileDir(path_);
     if (dir.empty() && !path_.empty() && path_.front() == PathDelim)
         dir = "/";
-    temp_ =
-        (dir.empty() ? std::string() : dir + PathDelim) + "." + ExtractFileName(path_) + ".XXXXXX";
+    std::string stem =
+        (dir.empty() ? std::string() : dir + PathDelim) + "." + ExtractFileName(path_) + ".";
     if (dir == "/")
-        temp_ = "/." + ExtractFileName(path_) + ".XXXXXX";
-    std::vector<char> name(temp_.begin(), temp_.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
+        stem = "/." + ExtractFileName(path_) + ".";
+    const int fd = CreateUniqueFile(stem, temp_);
+    if (fd < 0) {
+        temp_.clear();
         throw EFCreateError(path_);
-    temp_.assign(name.data());
-    // mkostemp creates 0600; give the file the mode a plain create would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    }
     file_ = std::make_unique<FileStream>(fd, temp_);
 }
 

@@ -254,6 +254,16 @@ void FileStream::Sync() {
         throw EWriteError();
 }
 
+void FileStream::StartWriteBack(int64_t offset, int64_t count) {
+#ifdef __linux__
+    if (fd_ >= 0 && count > 0)
+        ::sync_file_range(fd_, offset, count, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)count;
+#endif
+}
+
 void FileStream::Close() {
     if (fd_ < 0)
         return;

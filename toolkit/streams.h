@@ -106,6 +106,9 @@ class FileStream final : public Stream {
     int Handle() const { return fd_; }
     // Flushes the file's data to the device (EWriteError on failure).
     void Sync();
+    // Starts writing `count` bytes from `offset` to the device without waiting for them: a hint
+    // that leaves less for a later Sync() to wait for. Failures are left for Sync() to report.
+    void StartWriteBack(int64_t offset, int64_t count);
     // Closes the file now; errors of the close are reported as EWriteError.
     void Close();
 
