@@ -1,6 +1,12 @@
 #include "packs/rebuild.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "codecs/rle.h"
@@ -44,6 +50,114 @@ void LoadReplacement(const std::string& path, MemoryStream& buffer, const std::s
     buffer.Seek(0);
 }
 
+// Loads the replacement file of the next entry on a thread of its own while the current entry is
+// coded and written. A load yields the file's bytes, "not present", or the error that loading
+// raised; the caller meets that error when it takes the load, at the very point where loading in
+// turn would have raised it. Without a thread (one could not be started) nothing is ever held
+// and the caller loads each file itself.
+class ReadAhead {
+  public:
+    explicit ReadAhead(const std::string& NewPackPath) : newPackPath_(NewPackPath) {
+        try {
+            thread_ = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+        }
+    }
+    ~ReadAhead() {
+        if (!thread_.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();  // waits for a load in progress
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Starts loading `path` for entry `index`. The previous load must have been taken.
+    void Post(uint32_t index, std::string path, std::string name) {
+        if (!thread_.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            index_ = index;
+            path_ = std::move(path);
+            name_ = std::move(name);
+            pending_ = true;
+            done_ = false;
+        }
+        posted_ = true;
+        wake_.notify_all();
+    }
+    // True when a load was posted for entry `index` and not taken yet.
+    bool Holds(uint32_t index) const { return posted_ && index_ == index; }
+    // Waits for the posted load. Returns whether the file was present, its bytes then in
+    // `buffer` (position 0); raises the error of the load.
+    bool Take(MemoryStream& buffer) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [this] { return done_; });
+        posted_ = false;
+        if (error_)
+            std::rethrow_exception(std::exchange(error_, nullptr));
+        buffer.Swap(data_);
+        return present_;
+    }
+
+  private:
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return quit_ || pending_; });
+            if (quit_)
+                return;
+            pending_ = false;
+            const std::string path = path_;
+            const std::string name = name_;
+            lock.unlock();
+            bool present = false;
+            std::exception_ptr error;
+            try {
+                present = FileExists(path);
+                if (present)
+                    LoadReplacement(path, data_, newPackPath_, name);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            present_ = present;
+            error_ = error;
+            done_ = true;
+            finished_.notify_all();
+        }
+    }
+
+    const std::string& newPackPath_;
+    std::mutex mutex_;
+    std::condition_variable wake_, finished_;
+    // Under mutex_:
+    bool quit_ = false, pending_ = false, done_ = false, present_ = false;
+    std::string path_, name_;
+    std::exception_ptr error_;
+    // Written by the worker between a post and its completion, by the caller only after it.
+    MemoryStream data_;
+    // The caller's side.
+    bool posted_ = false;
+    uint32_t index_ = 0;
+    std::thread thread_;  // last: started when everything it uses exists
+};
+
+// The index of the first record from `from` on whose PackedSize is not 0, or `count`.
+uint32_t NextWithData(const std::vector<uint8_t>& directory, uint32_t from, uint32_t count) {
+    for (uint32_t j = from; j < count; ++j) {
+        const uint8_t* record = directory.data() + (RecordPosition(j) - kCountSize);
+        if (LoadLE32(record + 8) != 0)
+            return j;
+    }
+    return count;
+}
+
 }  // namespace
 
 int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& SourcePack,
@@ -72,6 +186,7 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
     codec.RLELow = kRLELow;
     feedback.Progress(0, count);
 
+    ReadAhead readAhead(NewPackPath);
     int line = FirstLine;
     int64_t writtenBack = end;  // blocks before this position were handed to the device
     for (uint32_t i = 0; i < count; ++i) {
@@ -82,8 +197,24 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
 
         if (entry.PackedSize != 0) {
             const std::string path = ReplacementPath(ReplayLines.Get(line));
-            if (FileExists(path)) {
-                LoadReplacement(path, buffer, NewPackPath, name);
+            bool present;
+            if (readAhead.Holds(i)) {
+                present = readAhead.Take(buffer);
+            } else {
+                present = FileExists(path);
+                if (present)
+                    LoadReplacement(path, buffer, NewPackPath, name);
+            }
+            // The next entry's file is read while this one is coded and written. Its line is
+            // only looked at when it exists: a missing line is reported when its turn comes.
+            const uint32_t next = NextWithData(directory, i + 1, count);
+            if (next < count && line + 1 < ReplayLines.Count()) {
+                TPackEntry nextEntry;
+                DecodeRecord(directory.data() + (RecordPosition(next) - kCountSize), nextEntry);
+                readAhead.Post(next, ReplacementPath(ReplayLines.Get(line + 1)),
+                               nextEntry.EntryName());
+            }
+            if (present) {
                 feedback.CurrentMessage("Compressing " + name + " from " + ExtractFileName(path));
                 entry.UnpackedSize = static_cast<int32_t>(buffer.Size());
                 codec.Compress(buffer);
