@@ -131,7 +131,7 @@ int CreateUniqueFile(const std::string& stem, std::string& name) {
     static constexpr char kDigits[] =
         "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
     static std::atomic<uint64_t> counter{0};
-    const uint64_t pid = static_cast<uint64_t>(::getpid());
+    static const uint64_t pid = static_cast<uint64_t>(::getpid());  // one system call per process
     for (int attempt = 0; attempt < 1000; ++attempt) {
         // A multiplicative mix spreads consecutive counters over all six characters.
         uint64_t v =
