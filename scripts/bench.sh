@@ -9,11 +9,13 @@
 #   BENCH_REPS      timed repetitions of each command [5]
 #   BENCH_SINGLE_MB size of the one entry of the memory pack, in MiB [512]
 #   BENCH_OUT       scratch directory, emptied first [bench-out]
+#   BENCH_CODECS    0 skips the codec benchmark (BUILD_DIR/bench/rpq_bench) run at the end [1]
 # A quick run: BENCH_MB=64 BENCH_ENTRIES=2000 BENCH_REPS=3 BENCH_SINGLE_MB=64 make bench
 #
-# Page caches cannot be dropped without root, so both sides run warm: each command runs once
-# untimed before the repetitions, and the repetitions alternate between the two sides. Only the
-# command is timed; removing its output happens outside the timed span.
+# Page caches are not dropped, so both sides run warm: each command runs once untimed before the
+# repetitions, and the repetitions alternate between the two sides. Only the command is timed;
+# removing its output and a sync happen outside the timed span. Needs about 5 times BENCH_MB of
+# free disk space under BENCH_OUT.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -95,7 +97,9 @@ echo
 # ---- extraction --------------------------------------------------------------------------------
 
 xr="$out/x-rpq" xt="$out/x-tar"
-fresh() { rm -rf "$1"; mkdir -p "$1"; }
+# Empties an output folder; the sync lets each timed run start without the previous run's data
+# still waiting to be written.
+fresh() { rm -rf "$1"; mkdir -p "$1"; sync; }
 fresh "$xr"; "$rpq" extract -C "$xr" "$pack" >/dev/null 2>&1
 fresh "$xt"; tar -xf "$tarball" -C "$xt"
 : >"$out/x-rpq.times"; : >"$out/x-tar.times"
@@ -126,7 +130,7 @@ rm -f "$it"; tar -cf "$it" -C "$ref" bench
 : >"$out/i-rpq.times"; : >"$out/i-tar.times"
 for _ in $(seq "$reps"); do
   fresh "$ir"; timed "$rpq" insert -C "$ir" "$log" >>"$out/i-rpq.times"
-  rm -f "$it"; timed tar -cf "$it" -C "$ref" bench >>"$out/i-tar.times"
+  rm -f "$it"; sync; timed tar -cf "$it" -C "$ref" bench >>"$out/i-tar.times"
 done
 if ! cmp -s "$pack" "$ir/bench.rpq"; then
   echo "bench: the rebuilt pack differs from the original" >&2
@@ -144,7 +148,7 @@ printf '  ratio rpq/tar (medians): %.2fx   target <= 1.30x\n\n' "$i_ratio"
 
 # ---- peak memory -----------------------------------------------------------------------------
 
-rm -rf "$ref" "$tarball"
+rm -rf "$ref" "$tarball" "$pack"
 single="$out/single.rpq"
 "$make_pack" single "$single" --bytes $((single_mb * 1048576))
 xm="$out/x-mem"
@@ -159,3 +163,12 @@ printf '  bound 2.5 x %d MiB + 32 MiB = %d MiB; used %.2f of the bound\n' "$sing
   $((limit_kib / 1024)) "$(calc "$rss_kib / $limit_kib")"
 printf '  ratio to the entry: %.2fx\n' "$(calc "$rss_kib / ($single_mb * 1024)")"
 rm -f "$single"
+
+# ---- codecs ----------------------------------------------------------------------------------
+
+codec_bench="$build_dir/bench/rpq_bench"
+if [ "${BENCH_CODECS:-1}" != 0 ] && [ -x "$codec_bench" ]; then
+  echo
+  echo "Codecs against memcpy ($codec_bench; BENCH_CODECS=0 skips it)"
+  "$codec_bench"
+fi
