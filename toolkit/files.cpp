@@ -152,13 +152,12 @@ int CreateUniqueFile(const std::string& stem, std::string& name) {
 }  // namespace
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
-    std::string dir = ExtractFileDir(path_);
-    if (dir.empty() && !path_.empty() && path_.front() == PathDelim)
-        dir = "/";
-    std::string stem =
-        (dir.empty() ? std::string() : dir + PathDelim) + "." + ExtractFileName(path_) + ".";
-    if (dir == "/")
-        stem = "/." + ExtractFileName(path_) + ".";
+    // The temporary file lies beside the final one, hidden: "dir/.name.<unique>".
+    const size_t slash = path_.rfind(PathDelim);
+    std::string stem = path_.substr(0, slash == std::string::npos ? 0 : slash + 1);
+    stem += '.';
+    stem += ExtractFileName(path_);
+    stem += '.';
     const int fd = CreateUniqueFile(stem, temp_);
     if (fd < 0) {
         temp_.clear();
