@@ -10,7 +10,7 @@
 namespace rpq::cli {
 
 class TerminalFeedback final : public Feedback {
-public:
+  public:
     TerminalFeedback();
     ~TerminalFeedback() override;
 
@@ -24,7 +24,7 @@ public:
     // Ends any status line drawn on standard error, so what follows starts on a fresh line.
     void FinishStatus();
 
-private:
+  private:
     void Redraw();
 
     bool tty_ = false;
