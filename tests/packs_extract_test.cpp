@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -113,6 +114,11 @@ struct PathCase {
     const char* entryName;
     const char* entryPath;  // relative to the target, as the target line holds it
 };
+
+// Test output names the case by its label, not by its bytes.
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class ExtractPath : public ::testing::TestWithParam<PathCase> {};
 
@@ -343,6 +349,11 @@ struct UnsafeNameCase {
     std::string quoted;
 };
 
+// Test output names the case by its label, not by its bytes.
+void PrintTo(const UnsafeNameCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class ExtractUnsafeName : public ::testing::TestWithParam<UnsafeNameCase> {};
 
 TEST_P(ExtractUnsafeName, IsRefusedNamingEntryAndPack) {
@@ -400,6 +411,11 @@ struct DamageCase {
     std::string pack;     // the whole pack file
     std::string message;  // the error's text
 };
+
+// Test output names the case by its label, not by its bytes.
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 std::string Bytes(std::initializer_list<int> bytes) {
     std::string s;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,11 @@ struct Row {
     std::vector<std::string> results;          // the results pane afterwards
     std::map<std::string, std::string> files;  // every file under out/, with its bytes
 };
+
+// Test output names the case by its label, not by its bytes.
+void PrintTo(const Row& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const std::vector<Row>& Catalogue() {
     static const std::vector<Row> rows = {

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -305,6 +306,11 @@ struct FailureCase {
                                      // missing one, "/x" a directory
     std::string message;             // "%t" stands for the temp directory
 };
+
+// Test output names the case by its label, not by its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 std::string OneGoodThenPastEnd() {
     PackBuilder p;
