@@ -17,6 +17,7 @@
 #include "packs/pack_format.h"
 #include "tests/support/pack_builder.h"
 #include "tests/support/recorder.h"
+#include "tests/support/temp_dir.h"
 #include "toolkit/errors.h"
 #include "toolkit/files.h"
 #include "toolkit/string_list.h"
@@ -28,36 +29,11 @@ namespace fs = std::filesystem;
 using test::PackBuilder;
 using test::ReadFile;
 using test::Recorder;
+using test::TempDir;
+using test::Tree;
 using test::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-
-class TempDir {
-  public:
-    TempDir() {
-        char tmpl[] = "/tmp/rpq-packs-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
-// Every path under `root`, relative to it, directories marked with a trailing '/'.
-std::set<std::string> Tree(const std::string& root) {
-    std::set<std::string> paths;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        std::string rel = fs::relative(e.path(), root).string();
-        paths.insert(e.is_directory() && !e.is_symlink() ? rel + "/" : rel);
-    }
-    return paths;
-}
 
 // A fresh temp directory with the pack at <tmp>/<packName> and the target <tmp>/out.
 struct Fixture {

@@ -20,6 +20,7 @@
 #include "packs/verify.h"
 #include "tests/support/pack_builder.h"
 #include "tests/support/recorder.h"
+#include "tests/support/temp_dir.h"
 #include "toolkit/errors.h"
 #include "toolkit/files.h"
 #include "toolkit/streams.h"
@@ -32,34 +33,10 @@ namespace fs = std::filesystem;
 using test::PackBuilder;
 using test::ReadFile;
 using test::Recorder;
+using test::TempDir;
+using test::Tree;
 using test::WriteFile;
 using ::testing::ElementsAre;
-
-class TempDir {
-  public:
-    TempDir() {
-        char tmpl[] = "/tmp/rpq-rebuild-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
-std::set<std::string> Tree(const std::string& root) {
-    std::set<std::string> paths;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        std::string rel = fs::relative(e.path(), root).string();
-        paths.insert(e.is_directory() && !e.is_symlink() ? rel + "/" : rel);
-    }
-    return paths;
-}
 
 template <typename E, typename F>
 std::string ErrorText(F&& f) {

@@ -1,9 +1,8 @@
 // The platform layer: streams, string lists, file helpers and the exact error texts.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/pack_builder.h"
+#include "tests/support/temp_dir.h"
 #include "toolkit/errors.h"
 #include "toolkit/files.h"
 #include "toolkit/streams.h"
@@ -20,34 +20,17 @@ namespace rpq {
 namespace {
 
 using test::ReadFile;
+using test::TempDir;
 using test::WriteFile;
 using ::testing::ElementsAre;
 
-class TempDir {
-  public:
-    TempDir() {
-        char tmpl[] = "/tmp/rpq-toolkit-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> List() const {
-        std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str())) {
-            while (dirent* e = ::readdir(d)) {
-                std::string n = e->d_name;
-                if (n != "." && n != "..")
-                    names.push_back(n);
-            }
-            ::closedir(d);
-        }
-        return names;
-    }
-
-  private:
-    std::string path_;
-};
+// The names directly in `dir`.
+std::vector<std::string> List(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
+    return names;
+}
 
 template <typename E, typename F>
 std::string ErrorText(F&& f) {
@@ -95,7 +78,7 @@ TEST(StringList, SavesEveryLineWithCrLfAndLoadsItBack) {
     // Saving replaces the file and leaves no temporary file beside it.
     StringList{"one"}.SaveToFile(dir / "l.lst");
     EXPECT_EQ(ReadFile(dir / "l.lst"), "one\r\n");
-    EXPECT_THAT(dir.List(), ElementsAre("l.lst"));
+    EXPECT_THAT(List(dir), ElementsAre("l.lst"));
 }
 
 TEST(StringList, ErrorsCarryTheirExactTexts) {
@@ -240,13 +223,13 @@ TEST(AtomicFile, FinalNameChangesOnlyOnCommit) {
         EXPECT_EQ(ReadFile(dir / "out.rpq"), "old");
     }  // destroyed without Commit: the temporary file goes, the old file stays
     EXPECT_EQ(ReadFile(dir / "out.rpq"), "old");
-    EXPECT_THAT(dir.List(), ElementsAre("out.rpq"));
+    EXPECT_THAT(List(dir), ElementsAre("out.rpq"));
 
     AtomicFile f(dir / "out.rpq");
     f.File().Write("new data", 8);
     f.Commit();
     EXPECT_EQ(ReadFile(dir / "out.rpq"), "new data");
-    EXPECT_THAT(dir.List(), ElementsAre("out.rpq"));
+    EXPECT_THAT(List(dir), ElementsAre("out.rpq"));
     struct stat st;
     ASSERT_EQ(::stat((dir / "out.rpq").c_str(), &st), 0);
     EXPECT_NE(st.st_mode & 0044, 0u);  // readable by others, like a plainly created file
