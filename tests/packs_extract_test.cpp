@@ -17,7 +17,7 @@
 #include "packs/pack_format.h"
 #include "tests/support/pack_builder.h"
 #include "tests/support/recorder.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/test_util.h"
 #include "toolkit/errors.h"
 #include "toolkit/files.h"
 #include "toolkit/string_list.h"
@@ -26,6 +26,7 @@ namespace rpq {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ErrorText;
 using test::PackBuilder;
 using test::ReadFile;
 using test::Recorder;
@@ -51,16 +52,6 @@ struct Fixture {
     }
     void Extract() { ExtractPack(packPath, target, codec, log, feedback); }
 };
-
-template <typename E, typename F>
-std::string ErrorText(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error of that type>";
-}
 
 TEST(ExtractPack, WritesEntryReportsItAndLogsItsTarget) {
     PackBuilder pack;

@@ -20,7 +20,7 @@
 #include "packs/verify.h"
 #include "tests/support/pack_builder.h"
 #include "tests/support/recorder.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/test_util.h"
 #include "toolkit/errors.h"
 #include "toolkit/files.h"
 #include "toolkit/streams.h"
@@ -30,6 +30,7 @@ namespace rpq {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ErrorText;
 using test::PackBuilder;
 using test::ReadFile;
 using test::Recorder;
@@ -37,16 +38,6 @@ using test::TempDir;
 using test::Tree;
 using test::WriteFile;
 using ::testing::ElementsAre;
-
-template <typename E, typename F>
-std::string ErrorText(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error of that type>";
-}
 
 std::string Target(const std::string& path) {
     return "#Target ARC(RLE): " + path;

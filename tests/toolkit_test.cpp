@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/pack_builder.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/test_util.h"
 #include "toolkit/errors.h"
 #include "toolkit/files.h"
 #include "toolkit/streams.h"
@@ -19,6 +19,7 @@
 namespace rpq {
 namespace {
 
+using test::ErrorText;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -30,16 +31,6 @@ std::vector<std::string> List(const TempDir& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         names.push_back(e.path().filename().string());
     return names;
-}
-
-template <typename E, typename F>
-std::string ErrorText(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "<no error>";
 }
 
 // ---- string list ----------------------------------------------------------------------------

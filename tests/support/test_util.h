@@ -1,4 +1,4 @@
-// A fresh directory under /tmp for one test, removed with everything in it afterwards.
+// Small helpers shared by the tests: a scratch directory, a tree listing, an error's text.
 #pragma once
 
 #include <stdlib.h>
@@ -11,6 +11,7 @@
 
 namespace rpq::test {
 
+// A fresh directory under /tmp for one test, removed with everything in it afterwards.
 class TempDir {
   public:
     TempDir() {
@@ -42,6 +43,17 @@ inline std::set<std::string> Tree(const std::string& root) {
         paths.insert(e.is_directory() && !e.is_symlink() ? rel + "/" : rel);
     }
     return paths;
+}
+
+// The what() of the exception of type E that `f` throws, or "<no error of that type>".
+template <typename E, typename F>
+std::string ErrorText(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "<no error of that type>";
 }
 
 }  // namespace rpq::test
