@@ -4,7 +4,8 @@
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #
-# SECONDS_PER_TARGET (or FUZZ_SECONDS) defaults to 60. FUZZ_JOBS targets run side by side (the
+# SECONDS_PER_TARGET (or FUZZ_SECONDS) defaults to 60. FUZZ_RUNS, when set, also stops a target
+# once it has run that many inputs, whichever comes first. FUZZ_JOBS targets run side by side (the
 # number of cores by default). FUZZ_BUILD_DIR is build/fuzz by default. New corpus entries go to
 # $FUZZ_BUILD_DIR/corpus/<target> (the committed seeds in fuzz/corpus stay as they are); a crash
 # is written to fuzz/crashes/<target>/ and makes the script fail. Prints one line per target:
@@ -29,6 +30,7 @@ cmake --build "$build" -j "$jobs" --target fuzzers >/dev/null
 mkdir -p "$build/logs"
 flags=(-rss_limit_mb=2560 -malloc_limit_mb=2048 -timeout=25 -dict="$root/fuzz/rpq.dict"
        -print_final_stats=1)
+[ -n "${FUZZ_RUNS:-}" ] && flags+=(-runs="$FUZZ_RUNS")
 
 run_one() {
   local t=$1
@@ -57,6 +59,7 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
   units=$(find "$build/corpus/$t" "$root/fuzz/corpus/$t" -type f | wc -l)
   "$build/fuzz/fuzz_$t" "${flags[@]}" -runs=0 "$build/corpus/$t" "$root/fuzz/corpus/$t" \
     "$root/fuzz/crashes/$t" >"$build/logs/$t.replay.log" 2>&1 || status=1
@@ -67,7 +70,7 @@ for t in "${targets[@]}"; do
     findings=$((findings > 0 ? findings : 1))
   fi
   [ "$findings" -ne 0 ] && status=1
-  printf '%-16s %12s %8s %8s %10s %10s %s\n' "$t" "${execs:-?}" "$seconds" "$units" \
+  printf '%-16s %12s %8s %8s %10s %10s %s\n' "$t" "${execs:-?}" "${took:-?}" "$units" \
     "${peak:-?}" "${replay:-?}" "$findings"
 done
 exit $status
