@@ -80,13 +80,10 @@ void ExtractPack(const std::string& PackPath, const std::string& TargetDir, TTCo
             if (!DataInside(entry, packSize))
                 throw EReadError();
 
-            // The block lies inside the pack (checked above), so a plain Read spares the size
-            // query that ReadBuffer makes for each call.
             const size_t packed = static_cast<size_t>(entry.PackedSize);
             buffer.Reset();
             pack.Seek(entry.Offset);
-            if (pack.Read(buffer.Extend(packed), packed) != packed)
-                throw EReadError();
+            pack.ReadExact(buffer.Extend(packed), packed);  // inside the pack, checked above
             buffer.Seek(0);
             feedback.CurrentMessage("Decompressing " + name + " from " + packFileName + " ...");
             // Refuse what the format cannot hold before any memory is spent on it.

@@ -43,10 +43,7 @@ void LoadReplacement(const std::string& path, MemoryStream& buffer, const std::s
     if (size > kMaxPackBytes)
         ThrowTooBig(NewPackPath, name);
     buffer.Reset();
-    // Read, not ReadBuffer: the size is known, and each ReadBuffer would ask for it again.
-    if (file.Read(buffer.Extend(static_cast<size_t>(size)), static_cast<size_t>(size)) !=
-        static_cast<size_t>(size))
-        throw EReadError();
+    file.ReadExact(buffer.Extend(static_cast<size_t>(size)), static_cast<size_t>(size));
     buffer.Seek(0);
 }
 
@@ -148,11 +145,18 @@ class ReadAhead {
     std::thread thread_;  // last: started when everything it uses exists
 };
 
-// The index of the first record from `from` on whose PackedSize is not 0, or `count`.
-uint32_t NextWithData(const std::vector<uint8_t>& directory, uint32_t from, uint32_t count) {
+// Record `index` of a directory held as its raw bytes.
+uint8_t* RecordAt(std::vector<uint8_t>& directory, uint32_t index) {
+    return directory.data() + kPackEntrySize * static_cast<int64_t>(index);
+}
+
+// The first entry from `from` on that has data (PackedSize not 0), decoded into `entry`; its
+// index, or `count` when there is none.
+uint32_t NextWithData(std::vector<uint8_t>& directory, uint32_t from, uint32_t count,
+                      TPackEntry& entry) {
     for (uint32_t j = from; j < count; ++j) {
-        const uint8_t* record = directory.data() + (RecordPosition(j) - kCountSize);
-        if (LoadLE32(record + 8) != 0)
+        DecodeRecord(RecordAt(directory, j), entry);
+        if (entry.PackedSize != 0)
             return j;
     }
     return count;
@@ -190,9 +194,8 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
     int line = FirstLine;
     int64_t writtenBack = end;  // blocks before this position were handed to the device
     for (uint32_t i = 0; i < count; ++i) {
-        const int64_t position = RecordPosition(i);
         TPackEntry entry;
-        DecodeRecord(directory.data() + (position - kCountSize), entry);
+        DecodeRecord(RecordAt(directory, i), entry);
         const std::string name = entry.EntryName();
 
         if (entry.PackedSize != 0) {
@@ -207,10 +210,9 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
             }
             // The next entry's file is read while this one is coded and written. Its line is
             // only looked at when it exists: a missing line is reported when its turn comes.
-            const uint32_t next = NextWithData(directory, i + 1, count);
+            TPackEntry nextEntry;
+            const uint32_t next = NextWithData(directory, i + 1, count, nextEntry);
             if (next < count && line + 1 < ReplayLines.Count()) {
-                TPackEntry nextEntry;
-                DecodeRecord(directory.data() + (RecordPosition(next) - kCountSize), nextEntry);
                 readAhead.Post(next, ReplacementPath(ReplayLines.Get(line + 1)),
                                nextEntry.EntryName());
             }
@@ -229,10 +231,8 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
                     ThrowTooBig(NewPackPath, name);
                 buffer.Reset();
                 SourcePack.Seek(entry.Offset);
-                // The block lies inside the source (checked above).
                 const size_t packed = static_cast<size_t>(entry.PackedSize);
-                if (SourcePack.Read(buffer.Extend(packed), packed) != packed)
-                    throw EReadError();
+                SourcePack.ReadExact(buffer.Extend(packed), packed);  // inside, checked above
                 feedback.Results(name + " inserted from source.");
             }
         }
@@ -250,7 +250,7 @@ int RebuildPack(const std::string& NewPackPath, int FirstLine, FileStream& Sourc
                 writtenBack = end;
             }
         }
-        EncodeHead(entry, directory.data() + (position - kCountSize));
+        EncodeHead(entry, RecordAt(directory, i));
 
         feedback.Progress(static_cast<int64_t>(i) + 1, count);
         feedback.ProcessMessages();

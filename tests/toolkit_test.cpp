@@ -157,6 +157,9 @@ TEST(FileStream, ReadsAndWritesAtItsPosition) {
     f.Seek(8);
     char buf[4];
     EXPECT_THROW(f.ReadBuffer(buf, 3), EReadError);
+    EXPECT_EQ(f.Position(), 8);
+    EXPECT_EQ(ErrorText<EReadError>([&] { f.ReadExact(buf, 3); }), "Stream read error");
+    f.Seek(8);
     EXPECT_EQ(f.Read(buf, 4), 2u);
     f.Close();
     EXPECT_EQ(ReadFile(dir / "f"), "0123ab6789");

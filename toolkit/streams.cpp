@@ -33,6 +33,11 @@ void Stream::ReadBuffer(void* buffer, size_t count) {
     }
 }
 
+void Stream::ReadExact(void* buffer, size_t count) {
+    if (Read(buffer, count) != count)
+        throw EReadError();
+}
+
 uint8_t Stream::ReadByte() {
     uint8_t b;
     ReadBuffer(&b, 1);

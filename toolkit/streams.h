@@ -32,6 +32,10 @@ class Stream {
     int64_t Remaining() const;
     // Reads exactly `count` bytes or raises EReadError (then nothing is consumed).
     void ReadBuffer(void* buffer, size_t count);
+    // Reads exactly `count` bytes that the caller has already bounded (a block known to lie inside
+    // the stream), without ReadBuffer's size query. A short read still raises EReadError, but the
+    // position and the buffer are then left as the read left them.
+    void ReadExact(void* buffer, size_t count);
     uint8_t ReadByte();
     // Copies exactly `count` bytes from `source` at its position to this stream at this
     // position. Raises EReadError, having copied nothing, when `source` holds fewer.
